@@ -1,0 +1,83 @@
+// Quenda: starts the product's client with the parameters of a URL of the
+// product's protocol, or hands them to the client that already runs.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <filesystem>
+#include <string>
+
+#include "config/product_config.h"
+#include "integration/desktop_shortcut.h"
+#include "integration/protocol_registration.h"
+#include "launcher/instance_control.h"
+#include "launcher/invocation.h"
+#include "launcher/launch_info.h"
+#include "launcher/pipe_forward.h"
+#include "update/archive_extract.h"
+#include "update/pending_update.h"
+
+namespace {
+
+const wchar_t* NameOrNull(const std::wstring& name) { return name.empty() ? nullptr : name.c_str(); }
+
+// "<folder>//<stem>.ico"; empty when it would not fit the 260-unit buffer the
+// shortcut step works with, which then keeps the shortcut's old icon.
+std::wstring IconPath(const std::wstring& folder, const std::wstring& stem) {
+    std::wstring path = folder + L"//" + stem + L".ico";
+    return path.size() < MAX_PATH ? path : std::wstring();
+}
+
+void RefreshShortcut(const ProductConfig& config, const std::wstring& launcher_path,
+                     const std::wstring& launcher_folder, const std::wstring& client_program) {
+    const std::wstring stem = client_program.size() >= 4 ? client_program.substr(0, client_program.size() - 4)
+                                                          : client_program;
+    const std::wstring icon = IconPath(launcher_folder, stem);
+    const bool chinese = ProductConfigFile::Instance().lang_cn;
+    const std::wstring& old_name = chinese ? config.shortcut_cn : config.shortcut_en;
+    const std::wstring& new_name = chinese ? config.shortcut_new_cn : config.shortcut_new_en;
+    UpdateDesktopShortcut(NameOrNull(old_name), NameOrNull(new_name), launcher_path.c_str(), stem.c_str(),
+                          NameOrNull(icon), launcher_folder.c_str());
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_tail, int) {
+    const SplitInvocation split = SplitForceRun(command_tail ? command_tail : L"");
+
+    ProductConfig config;
+    Args args;
+    const bool settings_read = ProductConfigFile::Instance().ReadConfig(config, args);
+
+    const bool may_start = CheckRunningInstance(config.ProgName, split.force_run);
+    const std::wstring protocol = config.Protocol;
+    const auto protocol_pos = FindProtocol(split.invocation, protocol);
+
+    if (!may_start) {
+        if (!protocol_pos) return 0;
+        return ForwardToRunningClient(ExtractClientParams(split.invocation, protocol_pos, protocol.size()),
+                                      config.Pipe);
+    }
+
+    const std::wstring command_key = protocol + L"\\shell\\open\\command";
+    WriteRegFun(command_key.c_str());
+
+    wchar_t launcher_path[MAX_PATH] = {};
+    ::GetModuleFileNameW(instance, launcher_path, MAX_PATH);
+    const std::wstring launcher_folder = std::filesystem::path(launcher_path).parent_path().wstring();
+    ::SetCurrentDirectoryW(launcher_folder.c_str());
+
+    std::wstring client_params = ExtractClientParams(split.invocation, protocol_pos, protocol.size());
+    const std::wstring client_program = config.ProgName;
+    LogLaunchInfo(client_program, client_params);
+
+    ApplyPendingUpdate();
+    ExtractUpdateArchive();
+
+    if (settings_read) RefreshShortcut(config, launcher_path, launcher_folder, client_program);
+
+    AppendAdminFlag(client_params);
+    if (settings_read) AppendConfiguredArgs(client_params, args);
+
+    ::ShellExecuteW(nullptr, L"open", client_program.c_str(), client_params.c_str(), nullptr, SW_SHOW);
+    return 0;
+}

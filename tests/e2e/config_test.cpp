@@ -1,0 +1,2 @@
+#include "tests/support/harness.h"
+#include <gtest/gtest.h>

@@ -1,0 +1,4 @@
+#include "update/archive_extract.h"
+
+// Placeholder until extraction lands.
+void ExtractUpdateArchive() {}
