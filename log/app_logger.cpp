@@ -43,9 +43,6 @@ bool ZmLogger::Deliver(LogData* data) {
     return result;
 }
 
-// Defined in this one file, in this order, so the tag exists before the
-// logger and outlives it.
-const std::string LogTag = "KVR";
 ZmLogger AppLogger;
 
 }  // namespace cpplog

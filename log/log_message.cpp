@@ -23,6 +23,8 @@ std::tm BreakDownUtc(std::int64_t seconds) {
 }
 }  // namespace
 
+const char LogTag[] = "KVR";
+
 const char* LevelName(std::uint32_t level) { return level <= FATAL ? kNames[level] : "OTHER"; }
 const char* LevelLetter(std::uint32_t level) { return level <= FATAL ? kLetters[level] : "O"; }
 
@@ -36,7 +38,7 @@ const char* SourceFileName(const char* path) {
     return path;
 }
 
-std::string FormatAppHeader(const std::string& tag, std::uint32_t level, const std::tm& utc) {
+std::string FormatAppHeader(const char* tag, std::uint32_t level, const std::tm& utc) {
     std::ostringstream header;
     header << '[' << tag << "][" << LevelLetter(level) << "][" << (utc.tm_year + 1900) << '-' << (utc.tm_mon + 1)
            << '-' << utc.tm_mday << ' ' << utc.tm_hour << ':' << utc.tm_min << ':' << utc.tm_sec << "] ";

@@ -82,9 +82,10 @@ protected:
 const char* SourceFileName(const char* path);
 
 // "[tag][letter][y-m-d h:m:s] " with no leading zeros.
-std::string FormatAppHeader(const std::string& tag, std::uint32_t level, const std::tm& utc);
+std::string FormatAppHeader(const char* tag, std::uint32_t level, const std::tm& utc);
 
-extern const std::string LogTag;
+// Constant-initialised, so it exists before any logger and outlives them all.
+extern const char LogTag[];
 
 }  // namespace cpplog
 
@@ -95,6 +96,8 @@ public:
     CustomLogMessage(const char* file, unsigned line, std::uint32_t level, cpplog::BaseLogger* logger,
                      const char* functionName);
     void WriteHeader() override;
+    // Kept for the whole life of the message; no header prints it.
+    const char* FunctionName() const { return functionName; }
 
 private:
     const char* functionName;
