@@ -2,6 +2,12 @@
 
 #include <iostream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <cstdio>
+#endif
+
 namespace cpplog {
 
 FilteringLogger::FilteringLogger(std::uint32_t minLevel_, BaseLogger* next_, bool ownsNext_)
@@ -27,6 +33,12 @@ bool OstreamLogger::Deliver(LogData* data) {
     return true;
 }
 
-StdErrLogger::StdErrLogger() : OstreamLogger(&std::cerr) {}
+StdErrLogger::StdErrLogger() : OstreamLogger(&std::cerr) {
+#ifdef _WIN32
+    // In text mode the C runtime would turn each line feed into CR LF; the
+    // log's lines end in a line feed alone, byte for byte as recorded.
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
 
 }  // namespace cpplog
