@@ -1,0 +1,18 @@
+#include "integration/open_command.h"
+
+namespace integration {
+
+std::wstring OpenCommandText(const std::wstring& launcher_path) {
+    return L"\"" + launcher_path + L"\" \"%1\"";
+}
+
+std::size_t OpenCommandUnits(std::size_t text_length) {
+    const std::size_t needed = text_length + 1;
+    return needed > kCommandUnits ? needed : kCommandUnits;
+}
+
+bool IsProtocolCommandKey(const wchar_t* sub_key) {
+    return sub_key != nullptr && sub_key[0] != L'\0' && sub_key[0] != L'\\';
+}
+
+}  // namespace integration
