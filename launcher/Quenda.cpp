@@ -78,6 +78,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_tail, int) {
     AppendAdminFlag(client_params);
     if (settings_read) AppendConfiguredArgs(client_params, args);
 
-    ::ShellExecuteW(nullptr, L"open", client_program.c_str(), client_params.c_str(), nullptr, SW_SHOW);
+    // An empty program name would make the shell open the working folder in
+    // a window instead: with no client configured there is nothing to start.
+    if (!client_program.empty()) {
+        ::ShellExecuteW(nullptr, L"open", client_program.c_str(), client_params.c_str(), nullptr, SW_SHOW);
+    }
     return 0;
 }
