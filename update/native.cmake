@@ -1,0 +1,6 @@
+# The update subsystem's pure rules, built natively under the sanitizers:
+# unit tests and fuzz targets.
+add_executable(native_update_rules_tests ${QUENDA_ROOT}/update/archive_rules.cpp
+    ${QUENDA_ROOT}/update/tests/archive_rules_test.cpp)
+target_link_libraries(native_update_rules_tests PRIVATE GTest::gtest_main)
+add_test(NAME native_update_rules_tests COMMAND native_update_rules_tests)
