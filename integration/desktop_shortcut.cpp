@@ -49,6 +49,16 @@ bool AreDistinctFiles(const std::wstring& a, const std::wstring& b) {
            info_a.nFileIndexHigh != info_b.nFileIndexHigh || info_a.nFileIndexLow != info_b.nFileIndexLow;
 }
 
+// Some shell implementations (Wine's among them) hand back the stored long
+// path despite SLGP_SHORTPATH; the launcher's name is compared with the
+// short form, so an existing target is shortened here as well. A target that
+// no longer exists keeps the form the shortcut stored.
+void ToShortForm(wchar_t (&path)[MAX_PATH]) {
+    wchar_t short_path[MAX_PATH] = {};
+    const DWORD length = ::GetShortPathNameW(path, short_path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) std::wmemcpy(path, short_path, length + 1);
+}
+
 void SetIcon(IShellLinkW* link, const wchar_t* icon_path) {
     if (IsPresent(icon_path) && std::wcslen(icon_path) < kPathUnits &&
         ::GetFileAttributesW(icon_path) != INVALID_FILE_ATTRIBUTES) {
@@ -81,6 +91,7 @@ int RewriteShortcut(const wchar_t* old_name, const wchar_t* new_name, const std:
         // save a blank link under the new name.
         if (FAILED(file->Load(old_path.c_str(), STGM_READWRITE))) return 0;
         if (FAILED(link->GetPath(old_target, MAX_PATH, nullptr, SLGP_SHORTPATH))) return 0;
+        ToShortForm(old_target);
     } else if (FAILED(file->Load(new_path.c_str(), STGM_READWRITE))) {
         return 0;
     }

@@ -10,8 +10,23 @@
 namespace it {
 
 namespace {
+
 const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const wchar_t kDllOverrides[] = L"Software\\Wine\\DllOverrides";
+const wchar_t kMenuBuilder[] = L"winemenubuilder.exe";
+
+// Puts a value back as it was read (or removes it when there was none).
+void RestoreValue(HKEY root, const wchar_t* key, const wchar_t* name, const RegValue& saved) {
+    quenda::unique_hkey handle;
+    if (::RegOpenKeyExW(root, key, 0, KEY_SET_VALUE, handle.put()) != ERROR_SUCCESS) return;
+    if (saved.status == ERROR_SUCCESS) {
+        ::RegSetValueExW(handle.get(), name, 0, saved.type, saved.data.data(), static_cast<DWORD>(saved.data.size()));
+    } else {
+        ::RegDeleteValueW(handle.get(), name);
+    }
 }
+
+}  // namespace
 
 std::wstring UniqueName(const std::wstring& prefix) {
     static std::atomic<unsigned> counter{0};
@@ -78,16 +93,14 @@ ScopedUserDesktop::ScopedUserDesktop(const std::wstring& folder) {
     WriteRegString(HKEY_CURRENT_USER, kShellFolders, L"Desktop", folder);
 }
 
-ScopedUserDesktop::~ScopedUserDesktop() {
-    quenda::unique_hkey handle;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, handle.put()) != ERROR_SUCCESS) return;
-    if (saved_.status == ERROR_SUCCESS) {
-        ::RegSetValueExW(handle.get(), L"Desktop", 0, saved_.type, saved_.data.data(),
-                         static_cast<DWORD>(saved_.data.size()));
-    } else {
-        ::RegDeleteValueW(handle.get(), L"Desktop");
-    }
+ScopedUserDesktop::~ScopedUserDesktop() { RestoreValue(HKEY_CURRENT_USER, kShellFolders, L"Desktop", saved_); }
+
+ScopedMenuBuilderOff::ScopedMenuBuilderOff() {
+    saved_ = ReadRegValue(HKEY_CURRENT_USER, kDllOverrides, kMenuBuilder);
+    WriteRegString(HKEY_CURRENT_USER, kDllOverrides, kMenuBuilder, L"");  // empty: disabled
 }
+
+ScopedMenuBuilderOff::~ScopedMenuBuilderOff() { RestoreValue(HKEY_CURRENT_USER, kDllOverrides, kMenuBuilder, saved_); }
 
 bool CreateLink(const std::wstring& path, const LinkInfo& info) {
     quenda::ComPtr<IShellLinkW> link;

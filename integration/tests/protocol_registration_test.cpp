@@ -31,14 +31,15 @@ TEST(ProtocolRegistration, StoresTheQuotedLauncherPathIn520Bytes) {
     const std::wstring protocol = it::UniqueName(L"qreg");
     const std::wstring client = protocol + L".exe";
     it::ScopedKeyTree key(HKEY_CLASSES_ROOT, protocol);
-    it::ScopedKill kill(client);
     qt::Installation inst(L"integ reg");
+    it::ScopedKill kill(client);  // before the folder goes, which a running client holds
     ASSERT_NE(inst.dir().find(L' '), std::wstring::npos);
     Prepare(inst, client, protocol);
 
     const qt::RunResult run = inst.RunLauncher(L"");
     ASSERT_FALSE(run.timed_out);
     EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_TRUE(inst.WaitForClientStarts(client, 1));
 
     const it::RegValue value = it::ReadRegValue(HKEY_CLASSES_ROOT, CommandKey(protocol), nullptr);
     ASSERT_EQ(value.status, ERROR_SUCCESS);
@@ -60,11 +61,12 @@ TEST(ProtocolRegistration, ANewInstallationTakesOverAndOtherValuesStay) {
 
     for (int round = 0; round < 2; ++round) {
         const std::wstring client = it::UniqueName(L"qregc") + L".exe";
-        it::ScopedKill kill(client);
         qt::Installation inst(L"integ-take");
+        it::ScopedKill kill(client);
         Prepare(inst, client, protocol);
         const qt::RunResult run = inst.RunLauncher(L"\"" + protocol + L"://x=1\"");
         ASSERT_FALSE(run.timed_out);
+        EXPECT_TRUE(inst.WaitForClientStarts(client, 1));
         const it::RegValue value = it::ReadRegValue(HKEY_CLASSES_ROOT, CommandKey(protocol), nullptr);
         ASSERT_EQ(value.status, ERROR_SUCCESS);
         EXPECT_EQ(value.Text(), ExpectedCommand(inst.launcher())) << "round " << round;
@@ -86,8 +88,8 @@ TEST(ProtocolRegistration, ALongLauncherPathIsStoredWhole) {
     const std::wstring protocol = it::UniqueName(L"qreg");
     const std::wstring client = protocol + L".exe";
     it::ScopedKeyTree key(HKEY_CLASSES_ROOT, protocol);
-    it::ScopedKill kill(client);
     qt::ScratchDir root(L"integ-long");
+    it::ScopedKill kill(client);
     const std::size_t kLauncherLength = 256;
     const std::wstring tail = L"\\Quenda.exe";
     ASSERT_LT(root.path().size() + 2 + tail.size(), kLauncherLength);
