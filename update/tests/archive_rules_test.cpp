@@ -140,7 +140,7 @@ std::vector<unsigned char> Block(char a, char b, std::vector<unsigned char> data
     const std::size_t size = declared < 0 ? data.size() : static_cast<std::size_t>(declared);
     std::vector<unsigned char> out = {static_cast<unsigned char>(a), static_cast<unsigned char>(b),
                                       static_cast<unsigned char>(size & 0xFF), static_cast<unsigned char>(size >> 8)};
-    out.insert(out.end(), data.begin(), data.end());
+    for (const unsigned char b : data) out.push_back(b);
     return out;
 }
 
@@ -152,7 +152,9 @@ std::vector<unsigned char> Le32(std::int32_t v) {
 
 std::vector<unsigned char> Concat(std::initializer_list<std::vector<unsigned char>> parts) {
     std::vector<unsigned char> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const auto& p : parts) {
+        for (const unsigned char b : p) out.push_back(b);
+    }
     return out;
 }
 
