@@ -7,8 +7,10 @@ wine_up() {
   export WINEPREFIX="$(realpath -m "$build")/wineprefix"
   export WINEARCH=win32
   export WINEDEBUG=-all
-  # No Mono or Gecko install prompts in a fresh prefix.
-  export WINEDLLOVERRIDES="mscoree=d;mshtml=d"
+  # No Mono or Gecko install prompts in a fresh prefix;
+  # winemenubuilder would copy every desktop shortcut the tests make into the
+  # host home folder as a .desktop file.
+  export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
   if [ -z "${QUENDA_DISPLAY:-}" ]; then
     local fdfile
     fdfile=$(mktemp)
