@@ -17,8 +17,10 @@ namespace {
 
 constexpr DWORD kChunk = 16384;  // transfer buffer and largest raw read
 // Reads at least this large go straight to their destination; smaller ones
-// (the header fields minizip reads a byte at a time) come from a read-ahead
-// buffer, which spares a system call per byte.
+// (the header fields minizip reads a byte at a time) come from read-ahead
+// buffers, which spares a system call per byte. There are two, because the
+// walk alternates between the central directory at the end of the file and
+// the local headers in front of each entry's data.
 constexpr uLong kDirectRead = 4096;
 const wchar_t kArchiveName[] = L"update.zip";
 
@@ -30,9 +32,14 @@ struct ArchiveStream {
     ULONGLONG pos = 0;         // logical read position
     ULONGLONG handle_pos = 0;  // where the handle stands
     bool failed = false;
-    std::unique_ptr<unsigned char[]> ahead{new unsigned char[kChunk]};
-    ULONGLONG ahead_start = 0;
-    DWORD ahead_length = 0;
+    struct Ahead {
+        std::unique_ptr<unsigned char[]> bytes{new unsigned char[kChunk]};
+        ULONGLONG start = 0;
+        DWORD length = 0;
+        bool Holds(ULONGLONG at) const { return at >= start && at < start + length; }
+    };
+    Ahead ahead[2];
+    int recent = 0;  // the buffer used last; the other one is refilled
 };
 
 // One ReadFile at the logical position; the handle is moved only when it
@@ -66,12 +73,15 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
     auto* out = static_cast<unsigned char*>(buf);
     uLong done = 0;
     while (done < size) {
-        if (s.pos >= s.ahead_start && s.pos < s.ahead_start + s.ahead_length) {
-            const DWORD offset = static_cast<DWORD>(s.pos - s.ahead_start);
-            const DWORD n = static_cast<DWORD>(std::min<uLong>(s.ahead_length - offset, size - done));
-            std::memcpy(out + done, s.ahead.get() + offset, n);
+        const int hit = s.ahead[s.recent].Holds(s.pos) ? s.recent : s.ahead[1 - s.recent].Holds(s.pos) ? 1 - s.recent : -1;
+        if (hit >= 0) {
+            const ArchiveStream::Ahead& a = s.ahead[hit];
+            const DWORD offset = static_cast<DWORD>(s.pos - a.start);
+            const DWORD n = static_cast<DWORD>(std::min<uLong>(a.length - offset, size - done));
+            std::memcpy(out + done, a.bytes.get() + offset, n);
             done += n;
             s.pos += n;
+            s.recent = hit;
             continue;
         }
         if (size >= kDirectRead) {
@@ -82,9 +92,12 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
             if (got < want) break;
             continue;
         }
-        s.ahead_start = s.pos;
-        s.ahead_length = ReadAt(s, s.ahead.get(), kChunk);
-        if (s.ahead_length == 0) break;
+        s.recent = 1 - s.recent;
+        ArchiveStream::Ahead& a = s.ahead[s.recent];
+        a.start = s.pos;
+        a.length = 0;  // stays empty if the read fails
+        a.length = ReadAt(s, a.bytes.get(), kChunk);
+        if (a.length == 0) break;
     }
     return done;
 }
@@ -195,50 +208,128 @@ void DeleteFileForce(const wchar_t* path) {
     }
 }
 
-// Replaces target with source; a read-only target is replaced as well (and
-// keeps its flag when even that fails).
-bool ReplaceTarget(const wchar_t* source, const wchar_t* target) {
-    if (::MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return true;
-    if (::GetLastError() != ERROR_ACCESS_DENIED) return false;
+// Replaces target with source by path; a read-only target is replaced as
+// well (and keeps its flag when even that fails). Answers 0 or the error.
+DWORD ReplaceByPath(const wchar_t* source, const wchar_t* target) {
+    if (::MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return 0;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_ACCESS_DENIED) return error;
     const DWORD attributes = ::GetFileAttributesW(target);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return false;
-    }
-    if (!::SetFileAttributesW(target, attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
-    if (::MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return true;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return error;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return error;
+    if (!::SetFileAttributesW(target, attributes & ~FILE_ATTRIBUTE_READONLY)) return error;
+    if (::MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return 0;
+    const DWORD retry_error = ::GetLastError();
     ::SetFileAttributesW(target, attributes);
-    return false;
+    return retry_error;
 }
 
-// A new file under its temporary name: removed again unless committed.
-class PendingFile {
-public:
-    explicit PendingFile(std::wstring path) : path_(std::move(path)) {}
-    ~PendingFile() {
-        file_.reset();
-        if (created_ && !committed_) DeleteFileForce(path_.c_str());
+// Whether a target that could not be created, written or replaced may work
+// on a later start (a file in use, a full disk), rather than never (a file
+// where the archive has a folder, a name the file system refuses).
+bool MayWorkLater(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_DIRECTORY:
+        case ERROR_INVALID_PARAMETER:
+            return false;
+        default:
+            return true;
     }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
+}
 
-    bool Create(DWORD attributes) {
-        file_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+// Renames the open file over target. Done through the handle that wrote it,
+// this is one call instead of the reopen that a rename by path needs.
+bool RenameOpenFile(HANDLE file, const std::wstring& target) {
+    // The name is handed to the kernel as it stands, so it must be an NT path.
+    std::wstring nt;
+    if (target.compare(0, 4, L"\\\\?\\") == 0) {
+        nt = L"\\??\\" + target.substr(4);
+    } else if (target.compare(0, 2, L"\\\\") == 0) {
+        nt = L"\\??\\UNC\\" + target.substr(2);
+    } else {
+        nt = L"\\??\\" + target;
+    }
+    const std::size_t bytes = nt.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(info->FileName, nt.data(), bytes);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+// The new file of one entry until its data is complete. Where no file of the
+// target's name exists, it is written under that name straight away (nothing
+// old can be lost, and no rename is paid for); otherwise under a temporary
+// name beside the target, renamed over it at the end. Unless committed, what
+// was created is removed again.
+class NewFile {
+public:
+    NewFile(std::wstring target, std::wstring temp) : target_(std::move(target)), temp_(std::move(temp)) {}
+    ~NewFile() {
+        file_.reset();
+        if (created_ && !committed_) DeleteFileForce(direct_ ? target_.c_str() : temp_.c_str());
+    }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // try_direct: try the target's own name first. existed: set when the
+    // target turned out to exist.
+    bool Create(DWORD attributes, bool try_direct, bool& existed) {
+        const DWORD access = GENERIC_WRITE | DELETE;
+        if (try_direct) {
+            // CREATE_NEW tests for the old file and creates the new one in one
+            // step, with no gap between the two.
+            file_.reset(::CreateFileW(target_.c_str(), access, 0, nullptr, CREATE_NEW, attributes, nullptr));
+            if (file_) {
+                existed = false;
+                created_ = direct_ = true;
+                return true;
+            }
+            const DWORD error = ::GetLastError();
+            existed = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        } else {
+            existed = true;
+        }
+        // CREATE_NEW here too: whatever file bears the temporary name is
+        // not ours to overwrite.
+        file_.reset(::CreateFileW(temp_.c_str(), access, 0, nullptr, CREATE_NEW, attributes, nullptr));
         created_ = file_.valid();
+        if (!created_) error_ = ::GetLastError();
         return created_;
     }
     HANDLE handle() const { return file_.get(); }
-    bool CommitAs(const wchar_t* target) {
+
+    bool Commit() {
+        if (!direct_ && !RenameOpenFile(file_.get(), target_)) {
+            // A read-only target, or a file system without renames by
+            // handle: by path, after closing.
+            file_.reset();
+            error_ = ReplaceByPath(temp_.c_str(), target_.c_str());
+            if (error_ != 0) return false;
+        }
         file_.reset();
-        committed_ = ReplaceTarget(path_.c_str(), target);
-        return committed_;
+        committed_ = true;
+        return true;
     }
+    // Why Create or Commit failed.
+    DWORD error() const { return error_; }
 
 private:
-    std::wstring path_;
+    std::wstring target_;
+    std::wstring temp_;
     quenda::unique_hfile file_;
     bool created_ = false;
+    bool direct_ = false;
     bool committed_ = false;
+    DWORD error_ = 0;
 };
 
 // The entry that is open in the reader, closed on every way out.
@@ -279,6 +370,7 @@ struct UpdateArchive {
     std::unordered_set<std::wstring> known_folders;  // relative, known to exist
     bool root_ensured = false;
     bool target_failed = false;
+    bool last_target_existed = false;
 
     ~UpdateArchive() {
         if (reader) ::unzClose(reader);
@@ -501,12 +593,17 @@ ExtractResult ExtractArchiveEntry(UpdateArchive& archive, std::int32_t index, co
     OpenEntry entry(archive.reader);
     if (!archive.transfer) archive.transfer.reset(new char[kChunk]);
 
-    PendingFile file(temp);
+    NewFile file(full, temp);
     const DWORD attributes = info.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
-    if (!file.Create(attributes ? attributes : FILE_ATTRIBUTE_NORMAL)) {
-        archive.target_failed = true;
+    // An update mostly replaces files and a first installation mostly
+    // creates them: whether the last target existed says which way to try
+    // first.
+    bool existed = false;
+    if (!file.Create(attributes ? attributes : FILE_ATTRIBUTE_NORMAL, !archive.last_target_existed, existed)) {
+        if (MayWorkLater(file.error())) archive.target_failed = true;
         return ExtractResult::CannotOpen;
     }
+    archive.last_target_existed = existed;
 
     ULONGLONG produced = 0;
     for (;;) {
@@ -531,8 +628,8 @@ ExtractResult ExtractArchiveEntry(UpdateArchive& archive, std::int32_t index, co
     const FILETIME* modification = IsSet(info.modification_time) ? &info.modification_time : nullptr;
     if (creation || access || modification) ::SetFileTime(file.handle(), creation, access, modification);
 
-    if (!file.CommitAs(full.c_str())) {
-        archive.target_failed = true;
+    if (!file.Commit()) {
+        if (MayWorkLater(file.error())) archive.target_failed = true;
         return ExtractResult::CannotOpen;
     }
     return ExtractResult::Ok;

@@ -353,6 +353,35 @@ TEST_F(Extract, BadEntriesLeaveTheOldFileAsItWas) {
     for (const zipw::Entry& e : entries) EXPECT_EQ(Read(qt::FromUtf8(e.name)), "old " + e.name);
 }
 
+TEST_F(Extract, BadEntriesWithoutOldFilesLeaveNothing) {
+    std::string text(100000, 'q');
+    zipw::Entry cut = zipw::File("cut.txt", text);
+    cut.deflate = true;
+    cut.cut_data = 50;
+    zipw::Entry crc = zipw::File("crc.txt", text);
+    crc.crc = 0;
+    zipw::Entry short_data = zipw::File("sub/short.txt", text);
+    short_data.cut_data = 10;
+    Stage({cut, crc, short_data});
+    EXPECT_EQ(ExtractEach(), (std::vector<ExtractResult>{ExtractResult::DataError, ExtractResult::DataError,
+                                                         ExtractResult::DataError}));
+    EXPECT_EQ(ListFolder(root_), (std::vector<std::wstring>{L"sub", L"update.zip"}));
+    EXPECT_TRUE(ListFolder(Path(L"sub")).empty());
+}
+
+TEST_F(Extract, ConflictsThatNoRetryCanSolveDoNotKeepTheArchive) {
+    // A file where the archive has a folder, a folder where it has a file.
+    ASSERT_TRUE(qt::WriteFileBytes(Path(L"blocker"), "a file"));
+    ASSERT_TRUE(::CreateDirectoryW(Path(L"was_folder").c_str(), nullptr));
+    Stage({zipw::File("blocker/inside.txt", "1"), zipw::File("was_folder", "2"), zipw::File("fine.txt", "3")});
+    EXPECT_EQ(ExtractEach(), (std::vector<ExtractResult>{ExtractResult::CannotOpen, ExtractResult::CannotOpen,
+                                                         ExtractResult::Ok}));
+    ExtractUpdateArchive();
+    EXPECT_EQ(ListFolder(root_), (std::vector<std::wstring>{L"blocker", L"fine.txt", L"was_folder"}));
+    EXPECT_EQ(Read(L"blocker"), "a file");
+    EXPECT_TRUE(ListFolder(Path(L"was_folder")).empty());
+}
+
 TEST_F(Extract, LongNamesAndPathsAreSkipped) {
     const std::string long_name(300, 'n');  // cut to 260 bytes by the reader
     const std::string too_deep = std::string(120, 'd') + "/" + std::string(130, 'f');  // root + this > 259
