@@ -8,12 +8,15 @@
 #   launcher  the launcher's extraction under Wine: a launcher run with the
 #             archive as update.zip beside it, minus a run without it (each
 #             in a fresh installation folder);
-#   staged    the same with the archive staged as temp\update.zip (adds the
+#   replace   the same once more over the files just installed (an update
+#             that replaces every file);
+#   staged    fresh, with the archive staged as temp\update.zip (adds the
 #             move into the launcher folder);
 #   unzip     Debian's native `unzip -o -q` into a fresh folder;
 #   floor     under the same Wine, bench_floor.exe: inflating the same data
 #             alone, plus writing the same files alone (CreateFileW, WriteFile,
-#             SetFileTime, CloseHandle).
+#             SetFileTime, CloseHandle); "refloor" writes them once more over
+#             the first ones, the floor for "replace".
 # Prints the medians of BENCH_RUNS runs (3) and the ratios.
 #
 #   QUENDA_BUILD=build-dir bash scripts/bench-update.sh
@@ -109,7 +112,7 @@ run_launcher() {  # dir -> seconds
 declare -A results
 for name in ${BENCH_ARCHIVES:-A B}; do
   zipfile="$work/$name.zip"
-  base=() with=() over=() staged=() unz=() inflate=() write=() crc=()
+  base=() with=() over=() staged=() unz=() inflate=() write=() rewrite=() crc=()
   for i in $(seq 1 "$runs"); do
     inst="$work/inst"
     make_inst "$inst"
@@ -144,7 +147,8 @@ for name in ${BENCH_ARCHIVES:-A B}; do
     line=$(wine "$floor" "$(winpath "$zipfile")" "$(winpath "$out")" | tr -d '\r')
     inflate+=("$(sed -n 's/.*inflate_s=\([0-9.]*\).*/\1/p' <<<"$line")")
     crc+=("$(sed -n 's/.*crc_s=\([0-9.]*\).*/\1/p' <<<"$line")")
-    write+=("$(sed -n 's/.*write_s=\([0-9.]*\).*/\1/p' <<<"$line")")
+    write+=("$(sed -n 's/.* write_s=\([0-9.]*\).*/\1/p' <<<"$line")")
+    rewrite+=("$(sed -n 's/.*rewrite_s=\([0-9.]*\).*/\1/p' <<<"$line")")
     rm -rf "$out"
     echo "[bench] $name run $i: base ${base[-1]} with ${with[-1]} over ${over[-1]} staged ${staged[-1]} unzip ${unz[-1]} $line"
   done
@@ -156,28 +160,33 @@ for name in ${BENCH_ARCHIVES:-A B}; do
   results[$name.inflate]=$(median "${inflate[@]}")
   results[$name.crc]=$(median "${crc[@]}")
   results[$name.write]=$(median "${write[@]}")
+  results[$name.rewrite]=$(median "${rewrite[@]}")
 done
 
 summary=()
 for name in ${BENCH_ARCHIVES:-A B}; do
   summary+=("$name" "${results[$name.base]}" "${results[$name.with]}" "${results[$name.over]}" "${results[$name.staged]}"
-            "${results[$name.unzip]}" "${results[$name.inflate]}" "${results[$name.crc]}" "${results[$name.write]}")
+            "${results[$name.unzip]}" "${results[$name.inflate]}" "${results[$name.crc]}" "${results[$name.write]}"
+            "${results[$name.rewrite]}")
 done
 python3 - "$runs" "${summary[@]}" <<'PY'
 import sys
 runs = sys.argv[1]
 rows = sys.argv[2:]
 print(f"\nmedians of {runs} runs, seconds")
-print(f"{'':3} {'launcher':>9} {'replace':>8} {'staged':>8} {'unzip':>7} {'inflate':>8} {'crc32':>7} {'write':>7} {'floor':>7}"
-      f" {'vs unzip':>9} {'vs floor':>9}")
-for at in range(0, len(rows), 9):
+print(f"{'':3} {'launcher':>9} {'unzip':>7} {'inflate':>8} {'crc32':>6} {'write':>6} {'floor':>6} {'vs unzip':>9}"
+      f" {'vs floor':>9} | {'staged':>7} | {'replace':>8} {'refloor':>8} {'vs refloor':>10}")
+for at in range(0, len(rows), 10):
     name = rows[at]
-    base, with_, over, staged, unz, inflate, crc, write = map(float, rows[at + 1:at + 9])
-    extract = with_ - base
-    floor = inflate + write
-    print(f"{name:3} {extract:9.3f} {over - base:8.3f} {staged - base:8.3f} {unz:7.3f} {inflate:8.3f} {crc:7.3f} {write:7.3f}"
-          f" {floor:7.3f} {extract / unz:9.2f} {extract / floor:9.2f}")
-print("launcher = a launcher run with update.zip minus one without; staged = the same with temp\\update.zip")
-print("(adds its move into the launcher folder); floor = inflate + write under the same Wine; crc32 (not in")
-print("the floor) is what checking the data costs. Goals: A vs unzip <= 1.0, A vs floor <= 1.1, B vs floor <= 1.3.")
+    base, with_, over, staged, unz, inflate, crc, write, rewrite = map(float, rows[at + 1:at + 10])
+    extract, replace = with_ - base, over - base
+    floor, refloor = inflate + write, inflate + rewrite
+    print(f"{name:3} {extract:9.3f} {unz:7.3f} {inflate:8.3f} {crc:6.3f} {write:6.3f} {floor:6.3f}"
+          f" {extract / unz:9.2f} {extract / floor:9.2f} | {staged - base:7.3f} | {replace:8.3f} {refloor:8.3f}"
+          f" {replace / refloor:10.2f}")
+print("launcher: a launcher run with update.zip minus one without, into a fresh folder; floor: inflate + write")
+print("under the same Wine (crc32, not in the floor, is what checking the data costs); staged: launcher with")
+print("temp\\update.zip instead (adds its move); replace: launcher once more over the files just installed;")
+print("refloor: inflate + writing the files once more over the first ones.")
+print("Goals: A vs unzip <= 1.0, A vs floor <= 1.1, B vs floor <= 1.3.")
 PY

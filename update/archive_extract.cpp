@@ -280,23 +280,15 @@ public:
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    // try_direct: try the target's own name first. existed: set when the
-    // target turned out to exist.
-    bool Create(DWORD attributes, bool try_direct, bool& existed) {
+    bool Create(DWORD attributes) {
         const DWORD access = GENERIC_WRITE | DELETE;
-        if (try_direct) {
-            // CREATE_NEW tests for the old file and creates the new one in one
-            // step, with no gap between the two.
-            file_.reset(::CreateFileW(target_.c_str(), access, 0, nullptr, CREATE_NEW, attributes, nullptr));
-            if (file_) {
-                existed = false;
-                created_ = direct_ = true;
-                return true;
-            }
-            const DWORD error = ::GetLastError();
-            existed = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-        } else {
-            existed = true;
+        // CREATE_NEW tests for an old file and creates the new one in one
+        // step, with no gap between the two; where a file exists it fails at
+        // next to no cost.
+        file_.reset(::CreateFileW(target_.c_str(), access, 0, nullptr, CREATE_NEW, attributes, nullptr));
+        if (file_) {
+            created_ = direct_ = true;
+            return true;
         }
         // CREATE_NEW here too: whatever file bears the temporary name is
         // not ours to overwrite.
@@ -370,7 +362,6 @@ struct UpdateArchive {
     std::unordered_set<std::wstring> known_folders;  // relative, known to exist
     bool root_ensured = false;
     bool target_failed = false;
-    bool last_target_existed = false;
 
     ~UpdateArchive() {
         if (reader) ::unzClose(reader);
@@ -595,15 +586,10 @@ ExtractResult ExtractArchiveEntry(UpdateArchive& archive, std::int32_t index, co
 
     NewFile file(full, temp);
     const DWORD attributes = info.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
-    // An update mostly replaces files and a first installation mostly
-    // creates them: whether the last target existed says which way to try
-    // first.
-    bool existed = false;
-    if (!file.Create(attributes ? attributes : FILE_ATTRIBUTE_NORMAL, !archive.last_target_existed, existed)) {
+    if (!file.Create(attributes ? attributes : FILE_ATTRIBUTE_NORMAL)) {
         if (MayWorkLater(file.error())) archive.target_failed = true;
         return ExtractResult::CannotOpen;
     }
-    archive.last_target_existed = existed;
 
     ULONGLONG produced = 0;
     for (;;) {
