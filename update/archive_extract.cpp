@@ -352,7 +352,7 @@ struct UpdateArchive {
     unzFile reader = nullptr;
     std::wstring root;  // ends with a separator
     std::int32_t count = 0;
-    std::int32_t current = 0;           // the reader's current entry
+    std::int32_t current = 0;           // the reader's current entry; INT32_MAX: unknown
     std::int32_t walk_broken_at = -1;   // first index the walk could not reach
     CachedEntry cache;
     std::int32_t cached_index = -1;

@@ -220,6 +220,16 @@ TEST_F(Extract, SanitisesNamesAsDocumented) {
     EXPECT_EQ(ListFolder(root_), (std::vector<std::wstring>{L"c", L"dir", L"lead.txt", L"server", L"z"}));
 }
 
+TEST_F(Extract, DecodesNamesAsUtf8WhateverTheFlagsSay) {
+    zipw::Entry flagged = zipw::File("caf\xC3\xA9/\xE4\xB8\xAD.txt", "1");
+    flagged.flags = 0x0800;  // "name is UTF-8"
+    zipw::Entry unflagged = zipw::File("\xCE\xA9mega.txt", "2");
+    Stage({flagged, unflagged});
+    ExtractUpdateArchive();
+    EXPECT_EQ(Read(L"caf\u00e9\\\u4e2d.txt"), "1");
+    EXPECT_EQ(Read(L"\u03a9mega.txt"), "2");
+}
+
 TEST_F(Extract, HostileNamesCreateNothingOutsideTheRoot) {
     const char* const kNames[] = {
         "../evil1.txt",        "a/../../evil2.txt", "..",          "a/..",          "..\\evil3.txt",
