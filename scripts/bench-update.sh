@@ -20,6 +20,8 @@
 # Prints the medians of BENCH_RUNS runs (3) and the ratios.
 #
 #   QUENDA_BUILD=build-dir bash scripts/bench-update.sh
+# BENCH_ARCHIVES="A B" picks the archives; the data is made once and kept in
+# BENCH_WORK ($QUENDA_BUILD/bench-update, about 1 GB while it runs).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(realpath -m "${QUENDA_BUILD:-$root/build}")"
