@@ -75,13 +75,19 @@ std::wstring PipeNameFromConfig(const std::wstring& folder) {
     return result;
 }
 
-// Serves the pipe until "__quit__" arrives or the lifetime ends.
+quenda::unique_hfile NewPipeInstance(const std::wstring& pipe_path) {
+    return quenda::unique_hfile(::CreateNamedPipeW(pipe_path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                                                   PIPE_UNLIMITED_INSTANCES, kChunk, kChunk, 0, nullptr));
+}
+
+// Serves the pipe until "__quit__" arrives or the lifetime ends. The next
+// instance is created as soon as one is connected, so a launcher that comes
+// while a message is being recorded still finds the pipe.
 void ServePipe(const std::wstring& pipe_path, const std::wstring& messages_path, DWORD deadline) {
-    while (::GetTickCount() < deadline) {
-        quenda::unique_hfile pipe(::CreateNamedPipeW(pipe_path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                                     PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                                                     PIPE_UNLIMITED_INSTANCES, kChunk, kChunk, 0, nullptr));
-        if (!pipe) return;
+    quenda::unique_hfile next = NewPipeInstance(pipe_path);
+    while (next && ::GetTickCount() < deadline) {
+        quenda::unique_hfile pipe = std::move(next);
         quenda::unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         OVERLAPPED overlapped{};
         overlapped.hEvent = event.get();
@@ -94,9 +100,11 @@ void ServePipe(const std::wstring& pipe_path, const std::wstring& messages_path,
                     return;
                 }
             } else if (error != ERROR_PIPE_CONNECTED) {
+                next = NewPipeInstance(pipe_path);
                 continue;
             }
         }
+        next = NewPipeInstance(pipe_path);
         std::string message;
         char chunk[kChunk];
         for (;;) {

@@ -182,16 +182,33 @@ int Open(const std::wstring& url) {
     return result > 32 ? 0 : 1;
 }
 
+// The child's standard output and error go to a file that is printed when it
+// ends: a client it starts may inherit the handles and outlive it, and would
+// hold a pipe open for as long as it runs.
 int Run(const std::wstring& command_line) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring capture_path = std::wstring(temp) + L"quenda-demo-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+    quenda::unique_hfile capture(::CreateFileW(capture_path.c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &sa,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
     std::wstring line = command_line;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = capture.get();
+    si.hStdError = capture.get();
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return 255;
     quenda::unique_handle process(pi.hProcess), thread(pi.hThread);
+    capture.reset();
     ::WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 255;
     ::GetExitCodeProcess(process.get(), &code);
+    const std::string output = ReadAll(capture_path);
+    std::fwrite(output.data(), 1, output.size(), stdout);
+    ::DeleteFileW(capture_path.c_str());
     return static_cast<int>(code);
 }
 

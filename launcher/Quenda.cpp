@@ -20,6 +20,29 @@ namespace {
 
 const wchar_t* NameOrNull(const std::wstring& name) { return name.empty() ? nullptr : name.c_str(); }
 
+// The launcher's own path, whole: a cut path would become the shortcut's
+// target and working folder.
+std::wstring LauncherPath(HINSTANCE instance) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(instance, &path[0], static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= 32768) return std::wstring();
+        path.resize(path.size() * 2);
+    }
+}
+
+// A client program that is the launcher itself would start the launcher
+// again, which would start it again, without end.
+bool IsLauncherItself(const std::wstring& client_program, const std::wstring& launcher_path) {
+    wchar_t full[MAX_PATH * 4] = {};
+    const DWORD length = ::GetFullPathNameW(client_program.c_str(), MAX_PATH * 4, full, nullptr);
+    return length > 0 && length < MAX_PATH * 4 && ::lstrcmpiW(full, launcher_path.c_str()) == 0;
+}
+
 // "<folder>//<stem>.ico"; empty when it would not fit the 260-unit buffer the
 // shortcut step works with, which then keeps the shortcut's old icon.
 std::wstring IconPath(const std::wstring& folder, const std::wstring& stem) {
@@ -61,8 +84,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_tail, int) {
     const std::wstring command_key = protocol + L"\\shell\\open\\command";
     WriteRegFun(command_key.c_str());
 
-    wchar_t launcher_path[MAX_PATH] = {};
-    ::GetModuleFileNameW(instance, launcher_path, MAX_PATH);
+    const std::wstring launcher_path = LauncherPath(instance);
     const std::wstring launcher_folder = std::filesystem::path(launcher_path).parent_path().wstring();
     ::SetCurrentDirectoryW(launcher_folder.c_str());
 
@@ -80,7 +102,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_tail, int) {
 
     // An empty program name would make the shell open the working folder in
     // a window instead: with no client configured there is nothing to start.
-    if (!client_program.empty()) {
+    if (!client_program.empty() && !IsLauncherItself(client_program, launcher_path)) {
         ::ShellExecuteW(nullptr, L"open", client_program.c_str(), client_params.c_str(), nullptr, SW_SHOW);
     }
     return 0;

@@ -13,9 +13,18 @@ bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" >/dev/null
 . "$root/scripts/wine-env.sh"
 wine_up "$build"
-trap wine_down EXIT
+trap 'wine_down; rm -f "$out" "$out.answer"' EXIT
 
-tool() { wine "$build/demotool/QuendaDemoTool.exe" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# The tool's output goes through a file, not a pipe: a client that the
+# launcher starts inherits Wine's Unix descriptors and would hold a pipe open
+# for as long as it runs.
+out=$(mktemp)
+tool() {
+  local rc=0
+  wine "$build/demotool/QuendaDemoTool.exe" "$@" >"$out" 2>&1 || rc=$?
+  tr -d '\r' <"$out"
+  return $rc
+}
 say() { printf '\n== %s\n' "$*"; }
 
 inst_unix="$WINEPREFIX/drive_c/Program Files/Quenda Demo"
@@ -66,11 +75,8 @@ tool showlink "$desktop\\Quenda Demo.lnk"
 
 say "Opening demo://course=7 (no client running: the start path)"
 echo "  \$ \"$inst_win\\Quenda.exe\" \"demo://course=7\"   (as the shell starts it; log lines on stderr:)"
-set +e
-tool run "\"$inst_win\\Quenda.exe\" \"demo://course=7\"" 2>&1 | sed 's/^/  /'
-# the tool's output is piped, so its exit code comes from PIPESTATUS
-code=${PIPESTATUS[0]}
-set -e
+code=0
+tool run "\"$inst_win\\Quenda.exe\" \"demo://course=7\"" | sed 's/^/  /' || code=$?
 echo "  exit code: $code"
 sleep 1
 
@@ -93,13 +99,12 @@ done
 
 say "Opening demo://lesson=9 while the client runs: the command registered for demo:// is run"
 echo "  (the launcher asks whether to restart the client; the demo answers Cancel, keeping it)"
-tool answer Prompt cancel 20 &
+wine "$build/demotool/QuendaDemoTool.exe" answer Prompt cancel 20 >"$out.answer" 2>&1 &
 answer_pid=$!
-set +e
-tool dispatch 'demo://lesson=9' | sed 's/^/  /'
-code=${PIPESTATUS[0]}
-set -e
+code=0
+tool dispatch 'demo://lesson=9' | sed 's/^/  /' || code=$?
 wait $answer_pid || true
+tr -d '\r' <"$out.answer"
 echo "  exit code: $code"
 sleep 1
 say "The running client received through its pipe (bytes)"
