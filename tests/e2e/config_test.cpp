@@ -136,3 +136,53 @@ TEST(Config, FoundBesideALauncherWhosePathLeavesTheAnsiCodePage) {
 }
 
 }  // namespace
+
+#include "launcher/tests/instance_test_support.h"
+
+namespace {
+
+// The language value under HKCU\SOFTWARE\<ProgName less ".exe">\Language
+// picks the prompt's language; anything unreadable or unknown leaves Chinese.
+TEST(Config, LanguageFromTheRegistry) {
+    struct LangCase {
+        const char* label;
+        bool key_exists;
+        DWORD type;
+        std::string data;
+        const wchar_t* caption;
+    };
+    const LangCase cases[] = {
+        {"no key", false, REG_SZ, "", L"\x63D0\x793A"},
+        {"EN-us", true, REG_SZ, std::string("EN-us", 6), L"Prompt"},
+        {"both", true, REG_SZ, std::string("en-US;zh-CN", 12), L"\x63D0\x793A"},
+        {"en-GB", true, REG_SZ, std::string("en-GB", 6), L"\x63D0\x793A"},
+        {"binary en-US", true, REG_BINARY, "xen-USx", L"Prompt"},
+        {"longer than 260 bytes", true, REG_SZ, std::string(300, ' ') + "en-US" + std::string(1, '\0'),
+         L"\x63D0\x793A"},
+    };
+    for (const LangCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        qt::Installation inst(L"lang");
+        inst.InstallClient(L"langclient.exe");
+        inst.WriteConfig(qt::Installation::MakeConfig("langclient.exe", "cfgl", "QuendaLangPipe"));
+        const std::wstring base = L"SOFTWARE\\langclient";
+        if (c.key_exists) {
+            quenda::unique_hkey key;
+            ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\Language").c_str(), 0, nullptr, 0,
+                                        KEY_SET_VALUE, nullptr, key.put(), nullptr),
+                      ERROR_SUCCESS);
+            ::RegSetValueExA(key.get(), "", 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
+                             static_cast<DWORD>(c.data.size()));
+        }
+        it::RunningCopy running = it::StartCopy(inst.path(L"langclient.exe"), L"--no-pipe");
+        ASSERT_TRUE(inst.WaitForClientStarts(L"langclient.exe", 1));
+        const it::PromptedRun r = it::RunAnswering(inst.launcher(), L"", it::Answer::Cancel);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
+        qt::KillAll(L"langclient.exe");
+        EXPECT_EQ(r.prompts, 1);
+        EXPECT_EQ(r.caption, c.caption);
+        EXPECT_EQ(r.run.exit_code, 0u);
+    }
+}
+
+}  // namespace
