@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/module_path.h"
 #include "common/win_handle.h"
 #include "config/config_rules.h"
 #include "config/text_convert.h"
@@ -14,19 +15,6 @@
 namespace {
 
 const wchar_t kConfigName[] = L"ProductConfig.xml";
-
-// The launcher's own path, whole: the folder may lie deeper than MAX_PATH and
-// hold characters outside the ANSI code page.
-std::wstring ModulePathW() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return std::wstring();
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        if (buffer.size() >= 32768) return std::wstring();
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 std::wstring CutAtLastBackslash(const std::wstring& path) {
     const std::size_t pos = path.rfind(L'\\');
@@ -52,7 +40,9 @@ ProductConfigFile::ProductConfigFile() {
 }
 
 bool ProductConfigFile::LoadDocument() {
-    const std::wstring module = ModulePathW();
+    // Wide and whole: the folder may lie deeper than MAX_PATH and hold
+    // characters outside the ANSI code page.
+    const std::wstring module = quenda::ModulePath();
     if (module.empty() || module.find(L'\\') == std::wstring::npos) return false;  // nothing shown
 
     const std::wstring folder = CutAtLastBackslash(module);

@@ -6,46 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "common/module_path.h"
 #include "common/win_handle.h"
 #include "integration/open_command.h"
 #include "log/app_logger.h"
 
-namespace {
-
-// Windows paths end at 32767 units; a buffer that still comes back full
-// beyond that is not growing towards an answer.
-constexpr DWORD kLongestModulePath = 32768;
-
-// The launcher's own path, whole: GetModuleFileNameW cuts the path silently
-// when the buffer is too small, and a cut path would register some other
-// program, so the buffer grows until the answer fits.
-bool ReadModulePath(std::wstring& path, DWORD& error) {
-    std::vector<wchar_t> buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD capacity = static_cast<DWORD>(buffer.size());
-        const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), capacity);
-        if (length == 0) {
-            error = ::GetLastError();
-            return false;
-        }
-        if (length < capacity) {
-            path.assign(buffer.data(), length);
-            return true;
-        }
-        if (capacity >= kLongestModulePath) {
-            error = ERROR_INSUFFICIENT_BUFFER;
-            return false;
-        }
-        buffer.assign(capacity * 2, L'\0');
-    }
-}
-
-}  // namespace
-
 void WriteRegFun(const wchar_t* sub_key) {
-    std::wstring module_path;
+    // The whole path: a cut one would register some other program.
     DWORD error = 0;
-    if (!ReadModulePath(module_path, error)) {
+    const std::wstring module_path = quenda::ModulePath(nullptr, &error);
+    if (module_path.empty()) {
         std::wprintf(L"GetModuleFileName failed w/err 0x%08lx\n", static_cast<unsigned long>(error));
         return;
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/module_path.h"
 #include "config/product_config.h"
 #include "integration/desktop_shortcut.h"
 #include "integration/protocol_registration.h"
@@ -19,21 +20,6 @@
 namespace {
 
 const wchar_t* NameOrNull(const std::wstring& name) { return name.empty() ? nullptr : name.c_str(); }
-
-// The launcher's own path, whole: a cut path would become the shortcut's
-// target and working folder.
-std::wstring LauncherPath(HINSTANCE instance) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(instance, &path[0], static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        if (path.size() >= 32768) return std::wstring();
-        path.resize(path.size() * 2);
-    }
-}
 
 // A client program that is the launcher itself would start the launcher
 // again, which would start it again, without end.
@@ -84,7 +70,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_tail, int) {
     const std::wstring command_key = protocol + L"\\shell\\open\\command";
     WriteRegFun(command_key.c_str());
 
-    const std::wstring launcher_path = LauncherPath(instance);
+    // Whole: a cut path would become the shortcut's target and working folder.
+    const std::wstring launcher_path = quenda::ModulePath(instance);
     const std::wstring launcher_folder = std::filesystem::path(launcher_path).parent_path().wstring();
     ::SetCurrentDirectoryW(launcher_folder.c_str());
 
