@@ -4,7 +4,9 @@
 #include <io.h>
 
 #include <cstdio>
-#include <vector>
+#include <string>
+
+#include "common/module_path.h"
 
 namespace {
 
@@ -13,10 +15,8 @@ constexpr DWORD kNarrowCapacity = 1024;
 // The folder part (up to and including the last backslash) of the module's
 // wide path, for comparison with the narrow one.
 bool WideLauncherFolder(std::wstring& folder) {
-    std::vector<wchar_t> path(32768, L'\0');
-    const DWORD n = ::GetModuleFileNameW(::GetModuleHandleW(nullptr), path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0 || n >= path.size()) return false;
-    const std::wstring full(path.data(), n);
+    const std::wstring full = quenda::ModulePath(::GetModuleHandleW(nullptr));
+    if (full.empty()) return false;
     const std::size_t slash = full.rfind(L'\\');
     if (slash == std::wstring::npos) return false;
     folder = full.substr(0, slash + 1);
