@@ -1,11 +1,9 @@
 #include "config/product_config.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 #include "common/module_path.h"
 #include "common/win_handle.h"

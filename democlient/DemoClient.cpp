@@ -10,13 +10,13 @@
 // without a pipe server.
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include <tinyxml2.h>
 
 #include "common/win_handle.h"
+#include "democlient/record_format.h"
 
 namespace {
 
@@ -40,10 +40,7 @@ std::string ToUtf8(const std::wstring& text) {
 
 // Appends one record; retried briefly, since two copies may record at once.
 void AppendRecord(const std::wstring& path, const std::string& bytes) {
-    std::string record(4, '\0');
-    const auto size = static_cast<std::uint32_t>(bytes.size());
-    for (int i = 0; i < 4; ++i) record[i] = static_cast<char>((size >> (8 * i)) & 0xFF);
-    record += bytes;
+    const std::string record = demo_records::Encode(bytes);
     for (int attempt = 0; attempt < 100; ++attempt) {
         quenda::unique_hfile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
                                                 FILE_ATTRIBUTE_NORMAL, nullptr));

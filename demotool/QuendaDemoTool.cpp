@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "common/win_handle.h"
+#include "democlient/record_format.h"
 
 namespace {
 
@@ -137,16 +138,9 @@ int Answer(const std::wstring& caption, const std::wstring& button, int seconds)
 }
 
 int Records(const std::wstring& path, bool as_bytes) {
-    const std::string bytes = ReadAll(path);
-    std::size_t pos = 0;
     int n = 0;
-    while (pos + 4 <= bytes.size()) {
-        std::uint32_t size = 0;
-        for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[pos + i])) << (8 * i);
-        pos += 4;
-        if (pos + size > bytes.size()) break;
-        const std::string record = bytes.substr(pos, size);
-        pos += size;
+    for (const std::string& record : demo_records::Decode(ReadAll(path))) {
+        const std::size_t size = record.size();
         std::string shown;
         for (unsigned char c : record) {
             if (as_bytes && (c < 0x20 || c >= 0x7F)) {
@@ -157,7 +151,7 @@ int Records(const std::wstring& path, bool as_bytes) {
                 shown += static_cast<char>(c);
             }
         }
-        std::printf("  #%d (%u bytes): %s\n", ++n, size, shown.c_str());
+        std::printf("  #%d (%u bytes): %s\n", ++n, static_cast<unsigned>(size), shown.c_str());
     }
     if (n == 0) std::printf("  (nothing recorded)\n");
     return 0;

@@ -29,23 +29,17 @@ bool IsLauncherItself(const std::wstring& client_program, const std::wstring& la
     return length > 0 && length < MAX_PATH * 4 && ::lstrcmpiW(full, launcher_path.c_str()) == 0;
 }
 
-// "<folder>//<stem>.ico"; empty when it would not fit the 260-unit buffer the
-// shortcut step works with, which then keeps the shortcut's old icon.
-std::wstring IconPath(const std::wstring& folder, const std::wstring& stem) {
-    std::wstring path = folder + L"//" + stem + L".ico";
-    return path.size() < MAX_PATH ? path : std::wstring();
-}
-
 void RefreshShortcut(const ProductConfig& config, const std::wstring& launcher_path,
                      const std::wstring& launcher_folder, const std::wstring& client_program) {
     const std::wstring stem = client_program.size() >= 4 ? client_program.substr(0, client_program.size() - 4)
                                                           : client_program;
-    const std::wstring icon = IconPath(launcher_folder, stem);
+    // The shortcut step keeps the old icon when this path is too long for it.
+    const std::wstring icon = launcher_folder + L"//" + stem + L".ico";
     const bool chinese = ProductConfigFile::Instance().lang_cn;
     const std::wstring& old_name = chinese ? config.shortcut_cn : config.shortcut_en;
     const std::wstring& new_name = chinese ? config.shortcut_new_cn : config.shortcut_new_en;
     UpdateDesktopShortcut(NameOrNull(old_name), NameOrNull(new_name), launcher_path.c_str(), stem.c_str(),
-                          NameOrNull(icon), launcher_folder.c_str());
+                          icon.c_str(), launcher_folder.c_str());
 }
 
 }  // namespace

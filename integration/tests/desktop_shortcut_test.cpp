@@ -63,7 +63,6 @@ std::string ConfigElement(const char* element, const std::wstring& prefix, const
 
 void RunCase(const ShortcutCase& c, int row) {
     SCOPED_TRACE(c.what);
-    const it::ScopedMenuBuilderOff no_menu_builder;
     const quenda::CoInitScope com;
     const std::wstring desktop = it::CommonDesktop();
     ASSERT_FALSE(desktop.empty());
@@ -219,7 +218,6 @@ TEST(DesktopShortcut, OutcomesByDesktopStateLanguageAndNames) {
 // The launcher works on the all-users desktop only; a shortcut of the
 // configured name on the user's own desktop is neither changed nor copied.
 TEST(DesktopShortcut, TheUsersOwnDesktopIsNeverTouched) {
-    const it::ScopedMenuBuilderOff no_menu_builder;
     const quenda::CoInitScope com;
     qt::ScratchDir user_desktop(L"integ-udesk");
     it::ScopedUserDesktop redirect(user_desktop.path());

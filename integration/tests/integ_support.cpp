@@ -12,8 +12,6 @@ namespace it {
 namespace {
 
 const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-const wchar_t kDllOverrides[] = L"Software\\Wine\\DllOverrides";
-const wchar_t kMenuBuilder[] = L"winemenubuilder.exe";
 
 // Puts a value back as it was read (or removes it when there was none).
 void RestoreValue(HKEY root, const wchar_t* key, const wchar_t* name, const RegValue& saved) {
@@ -94,13 +92,6 @@ ScopedUserDesktop::ScopedUserDesktop(const std::wstring& folder) {
 }
 
 ScopedUserDesktop::~ScopedUserDesktop() { RestoreValue(HKEY_CURRENT_USER, kShellFolders, L"Desktop", saved_); }
-
-ScopedMenuBuilderOff::ScopedMenuBuilderOff() {
-    saved_ = ReadRegValue(HKEY_CURRENT_USER, kDllOverrides, kMenuBuilder);
-    WriteRegString(HKEY_CURRENT_USER, kDllOverrides, kMenuBuilder, L"");  // empty: disabled
-}
-
-ScopedMenuBuilderOff::~ScopedMenuBuilderOff() { RestoreValue(HKEY_CURRENT_USER, kDllOverrides, kMenuBuilder, saved_); }
 
 bool CreateLink(const std::wstring& path, const LinkInfo& info) {
     quenda::ComPtr<IShellLinkW> link;

@@ -78,22 +78,6 @@ private:
     RegValue saved_;
 };
 
-// Wine hands every shell link saved on a desktop to winemenubuilder, which
-// copies it to the host's own desktop and icon folders and holds the
-// installation folder open for a while. This turns it off (a Wine DLL
-// override, which Windows never reads) while a test makes and changes
-// shortcuts, and restores the setting afterwards.
-class ScopedMenuBuilderOff {
-public:
-    ScopedMenuBuilderOff();
-    ~ScopedMenuBuilderOff();
-    ScopedMenuBuilderOff(const ScopedMenuBuilderOff&) = delete;
-    ScopedMenuBuilderOff& operator=(const ScopedMenuBuilderOff&) = delete;
-
-private:
-    RegValue saved_;
-};
-
 // Shell links written and read through IShellLinkW / IPersistFile.
 // The caller has COM initialised.
 struct LinkInfo {

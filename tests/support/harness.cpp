@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/win_handle.h"
+#include "democlient/record_format.h"
 
 namespace qt {
 
@@ -17,20 +18,7 @@ std::wstring EnvOrEmpty(const wchar_t* name) {
     return (n > 0 && n < 32768) ? std::wstring(buffer, n) : std::wstring();
 }
 
-std::vector<std::string> ReadRecords(const std::wstring& path) {
-    const std::string bytes = ReadFileBytes(path);
-    std::vector<std::string> records;
-    std::size_t pos = 0;
-    while (pos + 4 <= bytes.size()) {
-        std::uint32_t size = 0;
-        for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[pos + i])) << (8 * i);
-        pos += 4;
-        if (pos + size > bytes.size()) break;  // a record still being written
-        records.push_back(bytes.substr(pos, size));
-        pos += size;
-    }
-    return records;
-}
+std::vector<std::string> ReadRecords(const std::wstring& path) { return demo_records::Decode(ReadFileBytes(path)); }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) {
     const DWORD start = ::GetTickCount();
@@ -288,18 +276,24 @@ bool Installation::WaitForClientMessages(const std::wstring& client, size_t coun
     return WaitUntil([&] { return ClientMessages(client).size() >= count; }, timeout_ms);
 }
 
-void KillAll(const std::wstring& exe_name) {
+std::vector<DWORD> ProcessIds(const std::wstring& exe_name) {
+    std::vector<DWORD> ids;
     quenda::unique_hfile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return;
+    if (!snapshot) return ids;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL ok = ::Process32FirstW(snapshot.get(), &entry); ok; ok = ::Process32NextW(snapshot.get(), &entry)) {
-        if (exe_name == entry.szExeFile) {
-            quenda::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-            if (process) {
-                ::TerminateProcess(process.get(), 0);
-                ::WaitForSingleObject(process.get(), 5000);
-            }
+        if (exe_name == entry.szExeFile) ids.push_back(entry.th32ProcessID);
+    }
+    return ids;
+}
+
+void KillAll(const std::wstring& exe_name) {
+    for (DWORD pid : ProcessIds(exe_name)) {
+        quenda::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        if (process) {
+            ::TerminateProcess(process.get(), 0);
+            ::WaitForSingleObject(process.get(), 5000);
         }
     }
 }

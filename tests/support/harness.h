@@ -97,6 +97,8 @@ private:
     ScratchDir dir_;
 };
 
+// Ids of the running processes with this exe file name (whole, case-sensitive).
+std::vector<DWORD> ProcessIds(const std::wstring& exe_name);
 // Ends every process with this exe file name (test cleanup).
 void KillAll(const std::wstring& exe_name);
 
