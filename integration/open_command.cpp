@@ -6,10 +6,7 @@ std::wstring OpenCommandText(const std::wstring& launcher_path) {
     return L"\"" + launcher_path + L"\" \"%1\"";
 }
 
-std::size_t OpenCommandUnits(std::size_t text_length) {
-    const std::size_t needed = text_length + 1;
-    return needed > kCommandUnits ? needed : kCommandUnits;
-}
+std::size_t OpenCommandBytes(std::size_t text_length) { return (text_length + 1) * sizeof(wchar_t); }
 
 bool IsProtocolCommandKey(const wchar_t* sub_key) {
     return sub_key != nullptr && sub_key[0] != L'\0' && sub_key[0] != L'\\';

@@ -7,18 +7,16 @@
 
 namespace integration {
 
-// The value buffer is never smaller than this many UTF-16 units; readers and
-// older installers expect the value's data to span the whole buffer.
-constexpr std::size_t kCommandUnits = 260;
-
 // "\"<launcher path>\" \"%1\"": the launcher quoted, so a path with blanks
 // stays one token, and the URL placeholder quoted for the same reason.
 std::wstring OpenCommandText(const std::wstring& launcher_path);
 
-// Units of the zero-filled buffer written as the value: 260, or the text and
-// its terminator when a long launcher path needs more. A longer path is
-// stored whole rather than cut, since a cut path names another program.
-std::size_t OpenCommandUnits(std::size_t text_length);
+// Bytes of the value's data: the text and its terminator, nothing after it.
+// A long launcher path is stored whole rather than cut, since a cut path
+// names another program. Zero fill past the terminator would be no use to
+// any reader and is harmful to some: Wine's shell reads the command into 256
+// units and, finding more data than that, reports no association at all.
+std::size_t OpenCommandBytes(std::size_t text_length);
 
 // A sub key that starts with a backslash comes from an empty protocol name.
 // It is refused rather than created: depending on how the registry treats

@@ -4,7 +4,6 @@
 
 #include <cwchar>
 #include <string>
-#include <vector>
 
 #include "common/module_path.h"
 #include "common/win_handle.h"
@@ -30,9 +29,8 @@ void WriteRegFun(const wchar_t* sub_key) {
     }
 
     const std::wstring command = integration::OpenCommandText(module_path);
-    std::vector<wchar_t> data(integration::OpenCommandUnits(command.size()), L'\0');
-    command.copy(data.data(), command.size());
-    const LSTATUS status = ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                                            static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    const LSTATUS status =
+        ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                         static_cast<DWORD>(integration::OpenCommandBytes(command.size())));
     if (status != ERROR_SUCCESS) QLOG_INFO("WriteRegFun") << "set reg failure: ";
 }

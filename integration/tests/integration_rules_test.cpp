@@ -13,11 +13,10 @@ TEST(OpenCommand, QuotesLauncherAndPlaceholder) {
     EXPECT_EQ(OpenCommandText(L"C:\\Program Files\\Q\\Quenda.exe"), L"\"C:\\Program Files\\Q\\Quenda.exe\" \"%1\"");
 }
 
-TEST(OpenCommand, BufferIs260UnitsUntilTheTextNeedsMore) {
-    EXPECT_EQ(OpenCommandUnits(0), 260u);
-    EXPECT_EQ(OpenCommandUnits(259), 260u);
-    EXPECT_EQ(OpenCommandUnits(260), 261u);
-    EXPECT_EQ(OpenCommandUnits(1000), 1001u);
+TEST(OpenCommand, DataIsTheTextAndItsTerminator) {
+    EXPECT_EQ(OpenCommandBytes(0), 2u);
+    EXPECT_EQ(OpenCommandBytes(40), 82u);
+    EXPECT_EQ(OpenCommandBytes(1000), 2002u);
 }
 
 TEST(OpenCommand, KeyOfAnEmptyProtocolIsRefused) {
