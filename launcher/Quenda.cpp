@@ -10,6 +10,7 @@
 #include "config/product_config.h"
 #include "integration/desktop_shortcut.h"
 #include "integration/protocol_registration.h"
+#include "launcher/dll_search.h"
 #include "launcher/instance_control.h"
 #include "launcher/invocation.h"
 #include "launcher/launch_info.h"
@@ -45,6 +46,9 @@ void RefreshShortcut(const ProductConfig& config, const std::wstring& launcher_p
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_tail, int) {
+    // Before anything could load a DLL by name from the launcher's folder.
+    RestrictDllSearchToSystemFolder();
+
     const SplitInvocation split = SplitForceRun(command_tail ? command_tail : L"");
 
     ProductConfig config;

@@ -33,6 +33,7 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) {
 
 std::wstring LauncherExe() { return EnvOrEmpty(L"QUENDA_EXE"); }
 std::wstring DemoClientExe() { return EnvOrEmpty(L"DEMOCLIENT_EXE"); }
+std::wstring BuiltFile(const wchar_t* variable) { return EnvOrEmpty(variable); }
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();

@@ -14,6 +14,8 @@ namespace qt {
 // Paths of the built programs (from the environment that ctest sets).
 std::wstring LauncherExe();    // Quenda.exe
 std::wstring DemoClientExe();  // DemoClient.exe
+// Another built file that the test was given through FILES (empty if not).
+std::wstring BuiltFile(const wchar_t* variable);
 
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
