@@ -28,9 +28,13 @@ int ForwardToRunningClient(const std::wstring& text, const std::wstring& pipe) {
     if (!StaysInPipeNamespace(path)) return 1;
 
     // No waiting for a busy pipe and no retry: the running client either
-    // takes the message now or the hand-over fails.
+    // takes the message now or the hand-over fails. The server may learn who
+    // is calling but never act as the elevated launcher: identification is
+    // the highest impersonation level it gets.
     quenda::unique_hfile connection(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                                  OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                                  nullptr));
     if (!connection) return 1;
 
     // The size includes the terminating zero, which is part of the message.
