@@ -2,12 +2,16 @@
 //
 // Every start appends its command-line tail to "<exe name>.starts" beside the
 // exe; every message that arrives on the pipe named by <Pipe> in the
-// ProductConfig.xml beside it is appended to "<exe name>.messages". Both files
-// hold records of a 4-byte little-endian length followed by the bytes (the
-// tail as UTF-8, a message exactly as received). The message "__quit__" ends
-// the client; so does its lifetime running out (120 s), so a test can never
-// leave one behind for long. "--no-pipe" in its command line starts it
-// without a pipe server.
+// ProductConfig.xml beside it (served by the hand-over library, as a product
+// client would) is appended to "<exe name>.messages", and whatever the
+// library reports as a problem to "<exe name>.problems". The files hold
+// records of a 4-byte little-endian length followed by the bytes: the tail
+// as UTF-8; a message as the launcher sent it, its ANSI bytes and the
+// terminating zero; a problem as its name, then a space and the Win32 error
+// code when there is one (a pipe that could not be served at all is
+// "start-failed <code>"). The message "__quit__" ends the client; so does its
+// lifetime running out (120 s), so a test can never leave one behind for
+// long. "--no-pipe" in its command line starts it without a pipe server.
 #include <windows.h>
 
 #include <string>
@@ -15,19 +19,14 @@
 
 #include <tinyxml2.h>
 
+#include "common/module_path.h"
 #include "common/win_handle.h"
 #include "democlient/record_format.h"
+#include "handover/quenda_handover.h"
 
 namespace {
 
 constexpr DWORD kLifetimeMs = 120000;
-constexpr DWORD kChunk = 4096;
-
-std::wstring ModulePath() {
-    wchar_t buffer[32768] = {};
-    const DWORD n = ::GetModuleFileNameW(nullptr, buffer, 32768);
-    return std::wstring(buffer, n < 32768 ? n : 0);
-}
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();
@@ -72,60 +71,11 @@ std::wstring PipeNameFromConfig(const std::wstring& folder) {
     return result;
 }
 
-quenda::unique_hfile NewPipeInstance(const std::wstring& pipe_path) {
-    return quenda::unique_hfile(::CreateNamedPipeW(pipe_path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                                                   PIPE_UNLIMITED_INSTANCES, kChunk, kChunk, 0, nullptr));
-}
-
-// Serves the pipe until "__quit__" arrives or the lifetime ends. The next
-// instance is created as soon as one is connected, so a launcher that comes
-// while a message is being recorded still finds the pipe.
-void ServePipe(const std::wstring& pipe_path, const std::wstring& messages_path, DWORD deadline) {
-    quenda::unique_hfile next = NewPipeInstance(pipe_path);
-    while (next && ::GetTickCount() < deadline) {
-        quenda::unique_hfile pipe = std::move(next);
-        quenda::unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = event.get();
-        if (!::ConnectNamedPipe(pipe.get(), &overlapped)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_IO_PENDING) {
-                const DWORD now = ::GetTickCount();
-                if (::WaitForSingleObject(event.get(), deadline > now ? deadline - now : 0) != WAIT_OBJECT_0) {
-                    ::CancelIo(pipe.get());
-                    return;
-                }
-            } else if (error != ERROR_PIPE_CONNECTED) {
-                next = NewPipeInstance(pipe_path);
-                continue;
-            }
-        }
-        next = NewPipeInstance(pipe_path);
-        std::string message;
-        char chunk[kChunk];
-        for (;;) {
-            DWORD got = 0;
-            ::ResetEvent(event.get());
-            OVERLAPPED read_ov{};
-            read_ov.hEvent = event.get();
-            BOOL ok = ::ReadFile(pipe.get(), chunk, kChunk, &got, &read_ov);
-            if (!ok && ::GetLastError() == ERROR_IO_PENDING) ok = ::GetOverlappedResult(pipe.get(), &read_ov, &got, TRUE);
-            if (!ok && ::GetLastError() != ERROR_MORE_DATA) break;  // the launcher closed its end
-            message.append(chunk, got);
-            if (ok && got == 0) break;
-        }
-        ::DisconnectNamedPipe(pipe.get());
-        AppendRecord(messages_path, message);
-        if (message == std::string("__quit__", 9)) return;
-    }
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR tail, int) {
-    const DWORD deadline = ::GetTickCount() + kLifetimeMs;
-    const std::wstring self = ModulePath();
+    const DWORD started = ::GetTickCount();
+    const std::wstring self = quenda::ModulePath();
     const std::wstring folder = self.substr(0, self.rfind(L'\\'));
     const std::wstring command_tail = tail ? tail : L"";
 
@@ -135,6 +85,30 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR tail, int) {
         ::Sleep(kLifetimeMs);
         return 0;
     }
-    ServePipe(L"\\\\.\\pipe\\" + PipeNameFromConfig(folder), self + L".messages", deadline);
+
+    const std::wstring messages_path = self + L".messages";
+    const std::wstring problems_path = self + L".problems";
+    quenda::unique_handle quit(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!quit) return 0;
+    // The callbacks run on the server's thread; each record opens its file
+    // anew, and the quit event is all they share with this thread.
+    const auto on_message = [&](const quenda::handover::Message& message) {
+        AppendRecord(messages_path, message.ansi + '\0');
+        if (message.ansi == "__quit__") ::SetEvent(quit.get());
+    };
+    const auto on_problem = [&](quenda::handover::Problem problem, DWORD error) {
+        std::string text = quenda::handover::ProblemName(problem);
+        if (error != ERROR_SUCCESS) text += " " + std::to_string(error);
+        AppendRecord(problems_path, text);
+    };
+    quenda::handover::Server server;
+    const DWORD error = server.Start(PipeNameFromConfig(folder), on_message, on_problem);
+    if (error != ERROR_SUCCESS) {
+        AppendRecord(problems_path, "start-failed " + std::to_string(error));
+        return 0;
+    }
+    const DWORD elapsed = ::GetTickCount() - started;
+    ::WaitForSingleObject(quit.get(), elapsed < kLifetimeMs ? kLifetimeMs - elapsed : 0);
+    server.Stop();
     return 0;
 }
