@@ -20,6 +20,8 @@ std::wstring EnvOrEmpty(const wchar_t* name) {
 
 std::vector<std::string> ReadRecords(const std::wstring& path) { return demo_records::Decode(ReadFileBytes(path)); }
 
+}  // namespace
+
 bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) {
     const DWORD start = ::GetTickCount();
     while (!done()) {
@@ -29,7 +31,15 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) {
     return true;
 }
 
-}  // namespace
+std::vector<std::wstring> ClientStartsAt(const std::wstring& client_path) {
+    std::vector<std::wstring> starts;
+    for (const std::string& record : ReadRecords(client_path + L".starts")) starts.push_back(FromUtf8(record));
+    return starts;
+}
+
+std::vector<std::string> ClientMessagesAt(const std::wstring& client_path) {
+    return ReadRecords(client_path + L".messages");
+}
 
 std::wstring LauncherExe() { return EnvOrEmpty(L"QUENDA_EXE"); }
 std::wstring DemoClientExe() { return EnvOrEmpty(L"DEMOCLIENT_EXE"); }
@@ -260,13 +270,11 @@ RunResult Installation::RunLauncher(const std::wstring& tail, DWORD timeout_ms,
 }
 
 std::vector<std::wstring> Installation::ClientStarts(const std::wstring& client) const {
-    std::vector<std::wstring> starts;
-    for (const std::string& record : ReadRecords(path(client) + L".starts")) starts.push_back(FromUtf8(record));
-    return starts;
+    return ClientStartsAt(path(client));
 }
 
 std::vector<std::string> Installation::ClientMessages(const std::wstring& client) const {
-    return ReadRecords(path(client) + L".messages");
+    return ClientMessagesAt(path(client));
 }
 
 bool Installation::WaitForClientStarts(const std::wstring& client, size_t count, DWORD timeout_ms) const {

@@ -25,6 +25,15 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);                    // file or folder
 void RemoveTree(const std::wstring& path);                    // best effort
 
+// Checks done() every 20 ms until it holds; false when timeout_ms ran out first.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms);
+
+// What the demo client at client_path recorded beside itself: one
+// command-line tail per start ("<exe>.starts") and the bytes of each pipe
+// message ("<exe>.messages").
+std::vector<std::wstring> ClientStartsAt(const std::wstring& client_path);
+std::vector<std::string> ClientMessagesAt(const std::wstring& client_path);
+
 // A fresh, empty folder below the temp folder, removed when the object dies.
 class ScratchDir {
 public:
