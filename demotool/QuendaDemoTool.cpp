@@ -1,8 +1,8 @@
-// A console helper for the demo script: it makes and reads shell links,
-// reads registry values, answers message boxes and prints what the demo
-// client recorded, all through Win32 so the script shows the system's view.
+// A console helper for the demo script and the shell-level tests: it reads
+// shell links and registry values, answers message boxes, opens URLs and
+// prints what the demo client recorded, all through Win32 so that the script
+// shows the system's view.
 //
-//   mklink  <lnk> <target> [arguments]
 //   showlink <lnk>
 //   regshow <HKCR|HKCU> <key>
 //   regset  <HKCU> <key> <text>         default value, REG_SZ
@@ -11,11 +11,6 @@
 //   desktop                             the all-users desktop folder
 //   kill    <exe name>
 //   open    <url>                       ShellExecuteW, as a browser hands a URL over
-//   run     <command line>              CreateProcessW with that exact command line;
-//                                       waits and answers its exit code
-//   dispatch <url>                      what the shell does with a URL: the open
-//                                       command registered for its scheme, with
-//                                       %1 replaced by the URL, run as above
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -50,18 +45,6 @@ std::string ReadAll(const std::wstring& path) {
     DWORD got = 0;
     while (::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
     return bytes;
-}
-
-int MakeLink(const std::wstring& lnk, const std::wstring& target, const std::wstring& args) {
-    quenda::CoInitScope com;
-    quenda::ComPtr<IShellLinkW> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
-        return 1;
-    link->SetPath(target.c_str());
-    link->SetArguments(args.c_str());
-    quenda::ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) return 1;
-    return SUCCEEDED(file->Save(lnk.c_str(), TRUE)) ? 0 : 1;
 }
 
 int ShowLink(const std::wstring& lnk) {
@@ -176,63 +159,12 @@ int Open(const std::wstring& url) {
     return result > 32 ? 0 : 1;
 }
 
-// The child's standard output and error go to a file that is printed when it
-// ends: a client it starts may inherit the handles and outlive it, and would
-// hold a pipe open for as long as it runs.
-int Run(const std::wstring& command_line) {
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring capture_path = std::wstring(temp) + L"quenda-demo-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
-    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-    quenda::unique_hfile capture(::CreateFileW(capture_path.c_str(), GENERIC_WRITE,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &sa,
-                                               CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
-    std::wstring line = command_line;
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = capture.get();
-    si.hStdError = capture.get();
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return 255;
-    quenda::unique_handle process(pi.hProcess), thread(pi.hThread);
-    capture.reset();
-    ::WaitForSingleObject(process.get(), INFINITE);
-    DWORD code = 255;
-    ::GetExitCodeProcess(process.get(), &code);
-    const std::string output = ReadAll(capture_path);
-    std::fwrite(output.data(), 1, output.size(), stdout);
-    ::DeleteFileW(capture_path.c_str());
-    return static_cast<int>(code);
-}
-
-int Dispatch(const std::wstring& url) {
-    const std::wstring scheme = url.substr(0, url.find(L':'));
-    quenda::unique_hkey key;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (scheme + L"\\shell\\open\\command").c_str(), 0, KEY_QUERY_VALUE,
-                        key.put()) != ERROR_SUCCESS) {
-        Print(L"  (no open command registered for " + scheme + L")");
-        return 255;
-    }
-    std::vector<wchar_t> data(32768, L'\0');
-    DWORD size = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
-    if (::RegQueryValueExW(key.get(), L"", nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS)
-        return 255;
-    std::wstring command = data.data();
-    const std::size_t placeholder = command.find(L"%1");
-    if (placeholder != std::wstring::npos) command.replace(placeholder, 2, url);
-    Print(L"  $ " + command);
-    return Run(command);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> a(argv, argv + argc);
     a.resize(6);
     const std::wstring& cmd = a[1];
-    if (cmd == L"mklink") return MakeLink(a[2], a[3], a[4]);
     if (cmd == L"showlink") return ShowLink(a[2]);
     if (cmd == L"regshow") return RegShow(a[2], a[3]);
     if (cmd == L"regset") return RegSet(a[2], a[3], a[4]);
@@ -240,8 +172,6 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"records") return Records(a[2], a[3] == L"bytes");
     if (cmd == L"kill") return Kill(a[2]);
     if (cmd == L"open") return Open(a[2]);
-    if (cmd == L"run") return Run(a[2]);
-    if (cmd == L"dispatch") return Dispatch(a[2]);
     if (cmd == L"desktop") {
         wchar_t path[MAX_PATH] = {};
         ::SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, 0, path);
