@@ -32,11 +32,7 @@ const wchar_t kOldCn[] = L"\x6F14\x793A.lnk";
 const wchar_t kNewCn[] = L"\x6F14\x793A\x5BA2\x6237\x7AEF.lnk";
 const wchar_t* const kShortcuts[] = {kOldEn, kNewEn, kOldCn, kNewCn};
 
-std::wstring SetupExe() {
-    wchar_t buffer[4096] = {};
-    const DWORD n = ::GetEnvironmentVariableW(L"QUENDA_SETUP_EXE", buffer, 4096);
-    return (n > 0 && n < 4096) ? std::wstring(buffer, n) : std::wstring();
-}
+std::wstring SetupExe() { return qt::BuiltFile(L"QUENDA_SETUP_EXE"); }
 
 std::wstring InstallDir() {
     wchar_t path[MAX_PATH] = {};
