@@ -13,23 +13,10 @@ namespace {
 // Wine prefers its own builtin DLLs, which would hide the search order; this
 // per-program setting makes it look for a native DLL first, along the
 // program's search path, as Windows does for any DLL it does not know.
-class PreferNativeDll {
+class PreferNativeDll : public it::ScopedUserValue {
 public:
     PreferNativeDll(const std::wstring& exe_name, const wchar_t* dll)
-        : key_(L"Software\\Wine\\AppDefaults\\" + exe_name) {
-        quenda::unique_hkey key;
-        if (::RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
-            static const wchar_t kOrder[] = L"native,builtin";
-            ::RegSetValueExW(key.get(), dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(kOrder), sizeof(kOrder));
-        }
-    }
-    ~PreferNativeDll() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
-    PreferNativeDll(const PreferNativeDll&) = delete;
-    PreferNativeDll& operator=(const PreferNativeDll&) = delete;
-
-private:
-    std::wstring key_;
+        : ScopedUserValue(L"Software\\Wine\\AppDefaults\\" + exe_name, L"DllOverrides", dll, L"native,builtin") {}
 };
 
 // Runs exe until it shows a message box with this caption, notes whether the

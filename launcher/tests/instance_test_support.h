@@ -62,23 +62,33 @@ inline bool WaitForPipe(const std::wstring& pipe, DWORD timeout_ms = 10000) {
     return true;
 }
 
-// HKCU\SOFTWARE\<stem>\Language = "en-US" for the guard's lifetime.
-class EnglishLanguage {
+// A string value under HKEY_CURRENT_USER\<owner>\<sub_key> for the guard's
+// lifetime; the whole <owner> key goes with the guard.
+class ScopedUserValue {
 public:
-    explicit EnglishLanguage(const std::wstring& stem) : base_(L"SOFTWARE\\" + stem) {
+    ScopedUserValue(const std::wstring& owner, const std::wstring& sub_key, const wchar_t* name,
+                    const std::wstring& text)
+        : owner_(owner) {
         quenda::unique_hkey key;
-        if (::RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + L"\\Language").c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, (owner_ + L"\\" + sub_key).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                               nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
-            static const wchar_t kValue[] = L"en-US";
-            ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kValue), sizeof(kValue));
+            ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         }
     }
-    ~EnglishLanguage() { ::RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str()); }
-    EnglishLanguage(const EnglishLanguage&) = delete;
-    EnglishLanguage& operator=(const EnglishLanguage&) = delete;
+    ~ScopedUserValue() { ::RegDeleteTreeW(HKEY_CURRENT_USER, owner_.c_str()); }
+    ScopedUserValue(const ScopedUserValue&) = delete;
+    ScopedUserValue& operator=(const ScopedUserValue&) = delete;
 
 private:
-    std::wstring base_;
+    std::wstring owner_;
+};
+
+// HKCU\SOFTWARE\<stem>\Language = "en-US" for the guard's lifetime.
+class EnglishLanguage : public ScopedUserValue {
+public:
+    explicit EnglishLanguage(const std::wstring& stem)
+        : ScopedUserValue(L"SOFTWARE\\" + stem, L"Language", nullptr, L"en-US") {}
 };
 
 inline bool ProtocolRegistered(const std::wstring& protocol) {
