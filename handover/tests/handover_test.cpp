@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/win_handle.h"
-#include "handover/message_buffer.h"
+#include "handover/message_buffer.h"  // kLongestPipeName
 #include "handover/quenda_handover.h"
 #include "launcher/pipe_forward.h"
 #include "tests/support/harness.h"
@@ -22,7 +22,6 @@
 namespace {
 
 using quenda::handover::Message;
-using quenda::handover::MessageBuffer;
 using quenda::handover::Problem;
 using quenda::handover::Server;
 
@@ -99,33 +98,6 @@ DWORD MillisecondsOf(const std::function<void()>& action) {
     const DWORD start = ::GetTickCount();
     action();
     return ::GetTickCount() - start;
-}
-
-// The message rules at their edges: where the zero lies against the maximum.
-TEST(MessageBuffer, ZeroWithinTheMaximumEndsTheMessageElseItIsTooLong) {
-    struct Case {
-        const char* name;
-        std::size_t max_bytes;
-        std::vector<std::string> reads;
-        MessageBuffer::State last;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"zero in the last byte allowed", 4, {std::string("abc\0", 4)}, MessageBuffer::State::Complete, "abc"},
-        {"maximum reached without zero", 4, {"abcd"}, MessageBuffer::State::TooLong, "abcd"},
-        {"zero just past the maximum", 4, {std::string("abcd\0", 5)}, MessageBuffer::State::TooLong, "abcd"},
-        {"zero in a later read, rest ignored", 64, {"ab", std::string("c\0de", 4)}, MessageBuffer::State::Complete,
-         "abc"},
-        {"only the zero", 1, {std::string("\0", 1)}, MessageBuffer::State::Complete, ""},
-        {"empty read changes nothing", 8, {"", "a"}, MessageBuffer::State::NeedMore, "a"},
-    };
-    for (const Case& c : cases) {
-        MessageBuffer buffer(c.max_bytes);
-        MessageBuffer::State state = MessageBuffer::State::NeedMore;
-        for (const std::string& read : c.reads) state = buffer.Add(read.data(), read.size());
-        EXPECT_EQ(state, c.last) << c.name;
-        EXPECT_EQ(buffer.message(), c.message) << c.name;
-    }
 }
 
 TEST(Start, RefusesBadNamesAndArguments) {

@@ -3,6 +3,7 @@
 // learns who calls but cannot act as the launcher.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -98,8 +99,7 @@ public:
         return result_;
     }
     void WaitServed(DWORD timeout_ms) {
-        const DWORD start = ::GetTickCount();
-        while (!served_ && ::GetTickCount() - start < timeout_ms) ::Sleep(20);
+        qt::WaitUntil([this] { return served_.load(); }, timeout_ms);
     }
 
 private:
@@ -130,7 +130,7 @@ private:
     quenda::unique_hfile pipe_;
     std::thread thread_;
     ServedConnection result_;
-    volatile bool served_ = false;
+    std::atomic<bool> served_{false};
 };
 
 std::wstring PipeName(const wchar_t* hint) {
